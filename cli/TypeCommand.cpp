@@ -1,0 +1,26 @@
+// brindle-cli type FILE: the detected type's name and the start offset, e.g.
+// "atZipExe 7612". An unreadable file prints atFileOpenErr; detection never fails.
+#include <cinttypes>
+#include <cstdio>
+
+#include "cli/Commands.h"
+#include "engine/vroMain.h"
+
+namespace cli {
+
+constexpr int32_t kCatalogueCommentWindow = 32000;
+
+int RunType(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: brindle-cli type FILE\n");
+        return kExitUsage;
+    }
+    vro::TvroMain archive;
+    // The catalogue's end-record window, so ZIP archives with comments are found.
+    archive.SetZipCmntBufSize(kCatalogueCommentWindow);
+    archive.SetArchiveFile(args[0]);
+    std::printf("%s %" PRId64 "\n", vro::ArcTypeIdent(archive.ArcType()), archive.StartOffset);
+    return kExitOk;
+}
+
+} // namespace cli
