@@ -322,3 +322,42 @@ TEST(SpannedDisks, UnreadableDriveShowsTheRetryPrompt) {
     platform::SetAskRetryHook(nullptr);
     platform::ForgetRemovableDisks();
 }
+
+TEST(SpannedDisks, LastDiskIsAskedForUntilItsEndRecordIsFound) {
+    TempDir dir;
+    const std::string disk = dir / "b";
+    const std::string path = dir.Write("b/SET.ZIP", "PK\7\x08 first disk, no directory.....");
+    platform::DeclareRemovableDisk(disk, "PKBACK# 001", 1);
+    TestComponent c;
+    c.SetArchiveFile(path);
+    ASSERT_EQ(c.ArcType(), atZipMV);
+
+    // The "last disk": an end record saying the directory starts at offset 5.
+    const std::string end = std::string("PK\5\6", 4) + std::string(12, '\0') +
+                            std::string("\5\0\0\0\0\0", 6);
+    int asked = 0;
+    c.OnGetZipLastDisk = [&](TZipCommon&, bool& cancel) {
+        ++asked;
+        dir.Write("b/SET.ZIP", std::string(40, 'd') + end);
+        platform::SetRemovableDiskLabel(disk, "PKBACK# 003");
+        cancel = false;
+    };
+    EXPECT_TRUE(c.ObtainLastDisk());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(c.ArcType(), atZipMV); // the type found before the swap is kept
+    EXPECT_EQ(c.StartOffset, 5);
+    EXPECT_EQ(c.CurrentDisk, 3);
+    platform::ForgetRemovableDisks();
+}
+
+TEST(TempFiles, TempFileStreamRemovesItsFile) {
+    std::string name;
+    {
+        TTempFileStream t;
+        name = t.FileName();
+        EXPECT_EQ(t.Write("x", 1), 1);
+        EXPECT_TRUE(std::filesystem::exists(name));
+        EXPECT_EQ(std::filesystem::path(name).filename().string().rfind("vro", 0), 0u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(name));
+}
