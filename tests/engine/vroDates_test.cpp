@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScopedTimeZone.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -15,25 +17,7 @@
 namespace vro {
 namespace {
 
-// Pins the process time zone for one test and restores the previous setting.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) previous_ = old;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone() {
-        if (previous_)
-            ::setenv("TZ", previous_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
+using testing_support::ScopedTimeZone;
 
 // Zones without daylight time, so results do not depend on the test's date.
 constexpr const char* kUtc = "UTC0";
