@@ -11,5 +11,6 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 int RunType(const std::vector<std::string>& args);
+int RunList(const std::vector<std::string>& args);
 
 } // namespace cli

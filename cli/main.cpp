@@ -16,8 +16,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"type", cli::RunType,
-     "type FILE             print the detected archive type and start offset"},
+    {"type", cli::RunType, "type FILE                              detected type and start offset"},
+    {"list", cli::RunList, "list [--json] [--password P] ARCHIVE  entries and totals"},
 };
 
 int Usage() {

@@ -17,6 +17,7 @@
 
 #include "engine/vroDiskMan.h"
 #include "engine/vroHelpers.h"
+#include "engine/vroZipExtra.h"
 #include "platform/PeResources.h"
 #include "platform/Stream.h"
 
@@ -173,6 +174,7 @@ int64_t Detector::EndRecordSearch() {
         window = size_ - 1;
 
     r_.ZipFlags = 0;
+    r_.ZipOffsetShift = 0;
     if (size_ <= window) return 0;
     std::vector<uint8_t> tail(window);
     const int64_t tailStart = size_ - window;
@@ -199,11 +201,13 @@ int64_t Detector::EndRecordSearch() {
 
     // A ZIP appended to a stub without fixing its offsets: the directory really
     // ends where the end record starts, and every offset is short by the stub's
-    // size. Readers find that shift as StartOffset minus the recorded offset.
+    // size; ZipOffsetShift tells readers how many.
     const int64_t actualPos = endPos - static_cast<int64_t>(r_.ZipEnd.CentralSize);
     if (r_.ZipFlags == zfEndRecord && actualPos > centralPos &&
-        VerifyDirectory(actualPos, actualPos - centralPos))
+        VerifyDirectory(actualPos, actualPos - centralPos)) {
+        r_.ZipOffsetShift = actualPos - centralPos;
         return actualPos;
+    }
     return 0;
 }
 
@@ -245,31 +249,18 @@ int64_t Detector::Zip64CentralOffset(int64_t endRecordPos) {
     return offset < static_cast<uint64_t>(size_) ? static_cast<int64_t>(offset) : classic;
 }
 
-// The local header offset from the ZIP64 extra field (ID 1) of the central header
-// at centralPos, whose classic field overflowed. The extra field holds, in order,
-// only the values whose classic fields are all ones.
+// The local header offset of the central header at centralPos, whose classic
+// field overflowed, from its ZIP64 extra field.
 int64_t Detector::CentralHeaderLocalOffset(int64_t centralPos) {
     const TZipCentralHeader& h = r_.ZipCentral;
     std::vector<uint8_t> extra(h.ExtraLength);
-    if (!ReadExactly(centralPos + TZipCentralHeader::kSize + h.NameLength, extra.data(),
-                     h.ExtraLength))
-        return h.LocalOffset;
-    for (size_t at = 0; at + 4 <= extra.size();) {
-        const uint16_t id = GetLE16(&extra[at]), len = GetLE16(&extra[at + 2]);
-        const size_t body = at + 4;
-        if (body + len > extra.size()) break;
-        if (id == 0x0001) {
-            size_t field =
-                body + 8 * ((h.UnpackedSize == 0xFFFFFFFF) + (h.PackedSize == 0xFFFFFFFF));
-            if (field + 8 <= body + len) {
-                const uint64_t offset = GetLE64(&extra[field]);
-                return offset < static_cast<uint64_t>(size_) ? static_cast<int64_t>(offset)
-                                                             : h.LocalOffset;
-            }
-        }
-        at = body + len;
-    }
-    return h.LocalOffset;
+    TZipSizes sizes{h.UnpackedSize, h.PackedSize, h.LocalOffset};
+    if (ReadExactly(centralPos + TZipCentralHeader::kSize + h.NameLength, extra.data(),
+                    h.ExtraLength))
+        ApplyZip64Extra(extra, false, sizes);
+    return sizes.LocalOffset < static_cast<uint64_t>(size_)
+               ? static_cast<int64_t>(sizes.LocalOffset)
+               : h.LocalOffset;
 }
 
 // A ZIP appended to a program: trust a verified central directory, else look for

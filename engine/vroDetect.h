@@ -32,6 +32,9 @@ struct TDetection {
     int64_t ReadPosition = 1; // 1-based; moved only for a spanned disk
     int64_t ArchiveSize = 0;
     uint8_t ZipFlags = 0;
+    // Bytes to add to the offsets a ZIP records: non-zero for an archive appended
+    // to a stub without its offsets being adjusted.
+    int64_t ZipOffsetShift = 0;
     TZipEndRecord ZipEnd;
     TZipCentralHeader ZipCentral;
     TZipLocalHeader ZipLocal;

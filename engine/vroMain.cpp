@@ -59,6 +59,7 @@ void TvroMain::SetArcType(TArcType) {
 void TvroMain::DetectType() {
     StartOffset = 1;
     ZipFlags = 0;
+    ZipOffsetShift = 0;
     ArchiveDate = kNoArchiveDate;
     if (archiveFile_.empty()) {
         arcType_ = atNA;
@@ -75,6 +76,7 @@ void TvroMain::DetectType() {
     ReadPosition = d.ReadPosition;
     ArchiveSize = d.ArchiveSize;
     ZipFlags = d.ZipFlags;
+    ZipOffsetShift = d.ZipOffsetShift;
     ZipEnd = d.ZipEnd;
     ZipCentral = d.ZipCentral;
     ZipLocal = d.ZipLocal;

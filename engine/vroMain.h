@@ -115,6 +115,7 @@ public:
     uint32_t ArchiveDate = kNoArchiveDate;
     int64_t ReadPosition = 1; // 1-based position of the walk in the archive
     uint8_t ZipFlags = 0;
+    int64_t ZipOffsetShift = 0;
     TZipEndRecord ZipEnd;
     TZipCentralHeader ZipCentral;
     TZipLocalHeader ZipLocal;

@@ -47,4 +47,21 @@ char32_t DecodeUtf8At(std::string_view text, size_t& pos) {
     return c;
 }
 
+size_t Utf8SequenceLength(std::string_view text, size_t pos) {
+    const size_t start = pos;
+    const bool ascii = static_cast<uint8_t>(text[pos]) < 0x80;
+    DecodeUtf8At(text, pos);
+    const size_t length = pos - start;
+    return ascii || length > 1 ? length : 0;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t length = Utf8SequenceLength(text, pos);
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
 } // namespace platform

@@ -16,4 +16,9 @@ void AppendUtf8(std::string& out, char32_t c);
 // Latin-1 character of the same value, so no byte is ever dropped.
 char32_t DecodeUtf8At(std::string_view text, size_t& pos);
 
+// Length of the well-formed sequence at text[pos], or 0 when the byte there does
+// not open one.
+size_t Utf8SequenceLength(std::string_view text, size_t pos);
+bool IsValidUtf8(std::string_view text);
+
 } // namespace platform

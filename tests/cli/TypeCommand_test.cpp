@@ -2,29 +2,9 @@
 // usage exit code, as scripts and the corpus checker rely on them.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <string>
+#include "support/RunCli.h"
 
-namespace {
-
-struct Result {
-    std::string out;
-    int status;
-};
-
-Result RunCli(const std::string& args) {
-    const std::string command = BRINDLE_BIN_DIR "/brindle-cli " + args + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 256> buf;
-    while (size_t n = fread(buf.data(), 1, buf.size(), pipe))
-        out.append(buf.data(), n);
-    const int status = pclose(pipe);
-    return {out, WEXITSTATUS(status)};
-}
-
-} // namespace
+using testing_support::RunCli;
 
 TEST(CliType, PrintsTypeAndStartOffset) {
     struct Row {
@@ -41,7 +21,7 @@ TEST(CliType, PrintsTypeAndStartOffset) {
         {"no-such-command", "", 2},
     };
     for (const Row& r : rows) {
-        const Result res = RunCli(r.args);
+        const auto res = RunCli(r.args);
         EXPECT_EQ(res.out, r.out) << r.args;
         EXPECT_EQ(res.status, r.status) << r.args;
     }

@@ -1,0 +1,70 @@
+// Builds small stored ZIP archives byte by byte for tests, with the fields tests
+// like to vary (names, flags, attributes, extra fields, comments), so a fixture
+// shows exactly the case it guards. Layouts from the ZIP application note.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct ZipEntrySpec {
+    std::string name;
+    std::string data; // stored as is (method 0)
+    uint16_t flags = 0;
+    uint32_t externalAttr = 0x20;      // DOS archive bit; 0x10 for a directory
+    uint16_t versionMadeBy = 20;       // MS-DOS host, version 2.0
+    std::string extra;                 // the same in the local and central header
+    std::string comment;               // central header only
+    uint32_t dosDateTime = 0x52CF6479; // 2021-06-15 12:35:50
+};
+
+class ZipBuilder {
+public:
+    ZipBuilder& Add(ZipEntrySpec e) {
+        entries_.push_back(std::move(e));
+        return *this;
+    }
+    ZipBuilder& Comment(std::string c) {
+        comment_ = std::move(c);
+        return *this;
+    }
+
+    std::string Build() const {
+        std::string locals, centrals;
+        for (const ZipEntrySpec& e : entries_) {
+            const uint32_t offset = static_cast<uint32_t>(locals.size());
+            const uint32_t crc = Crc32(e.data);
+            locals += Le32(0x04034B50) + Le16(20) + Le16(e.flags) + Le16(0) + Le32(e.dosDateTime) +
+                      Le32(crc) + Le32(e.data.size()) + Le32(e.data.size()) + Le16(e.name.size()) +
+                      Le16(e.extra.size()) + e.name + e.extra + e.data;
+            centrals += Le32(0x02014B50) + Le16(e.versionMadeBy) + Le16(20) + Le16(e.flags) +
+                        Le16(0) + Le32(e.dosDateTime) + Le32(crc) + Le32(e.data.size()) +
+                        Le32(e.data.size()) + Le16(e.name.size()) + Le16(e.extra.size()) +
+                        Le16(e.comment.size()) + Le16(0) + Le16(0) + Le32(e.externalAttr) +
+                        Le32(offset) + e.name + e.extra + e.comment;
+        }
+        return locals + centrals + Le32(0x06054B50) + Le16(0) + Le16(0) + Le16(entries_.size()) +
+               Le16(entries_.size()) + Le32(centrals.size()) + Le32(locals.size()) +
+               Le16(comment_.size()) + comment_;
+    }
+
+    static std::string Le16(uint32_t v) { return {char(v & 0xFF), char(v >> 8 & 0xFF)}; }
+    static std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
+    static uint32_t Crc32(const std::string& data) {
+        uint32_t crc = 0xFFFFFFFF;
+        for (unsigned char c : data) {
+            crc ^= c;
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+        }
+        return ~crc;
+    }
+
+private:
+    std::vector<ZipEntrySpec> entries_;
+    std::string comment_;
+};
+
+} // namespace testing_support
