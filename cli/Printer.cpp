@@ -1,5 +1,6 @@
 #include "cli/Printer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/vroDates.h"
@@ -10,10 +11,9 @@
 namespace cli {
 
 std::string SafeText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text)
-        out += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return out;
 }
 
@@ -49,9 +49,14 @@ std::string DisplayName(const std::string& storedName) {
 std::string IsoDateTime(vro::TDateTime value) {
     int year, month, day, hour, minute, second;
     vro::DecodeDate(value, year, month, day, hour, minute, second);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", year, month, day, hour,
-                  minute, second);
+    std::string text = "0000-00-00T00:00:00";
+    auto put = [&](size_t at, int number, int digits) {
+        number = std::max(number, 0);
+        for (int i = digits - 1; i >= 0; --i, number /= 10)
+            text[at + i] = char('0' + number % 10);
+    };
+    put(0, year, 4), put(5, month, 2), put(8, day, 2);
+    put(11, hour, 2), put(14, minute, 2), put(17, second, 2);
     return text;
 }
 

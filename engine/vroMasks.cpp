@@ -94,6 +94,9 @@ bool MatchFromLeft(std::string_view p, std::string_view n) {
 } // namespace
 
 bool WildcardMatch(const std::string& pattern, const std::string& name, bool namesOnly) {
+    // "*" and "*.*" match every name under the rules below (a name without a dot
+    // is given ".*" to meet the pattern's); listing every entry takes this path.
+    if (pattern == "*.*" || (pattern == "*" && name.find(".*") == std::string::npos)) return true;
     std::string p(namesOnly ? FileNamePart(pattern) : pattern);
     std::string n(namesOnly ? FileNamePart(name) : name);
     BalanceExtension(p, n);

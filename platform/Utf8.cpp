@@ -57,6 +57,10 @@ size_t Utf8SequenceLength(std::string_view text, size_t pos) {
 
 bool IsValidUtf8(std::string_view text) {
     for (size_t pos = 0; pos < text.size();) {
+        if (static_cast<uint8_t>(text[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         const size_t length = Utf8SequenceLength(text, pos);
         if (length == 0) return false;
         pos += length;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the peer-tool checks need.
 # Idempotent: when everything is present it only asks dpkg and returns.
+# --peers adds the other archivers that benchmarks and interoperability checks
+# run beside ours.
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,9 @@ packages=(
     zlib1g-dev libdeflate-dev
     clang libclang-rt-14-dev
 )
+if [[ "${1:-}" == "--peers" ]]; then
+    packages+=(time zip unzip libarchive-tools)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
