@@ -139,7 +139,7 @@ public:
     std::string OutputName;
 
     bool Cancel() const { return cancel_; }
-    void SetCancel(bool value); // also lets pending window messages run
+    virtual void SetCancel(bool value); // also lets pending window messages run
 
     // Errors: RaiseError reports through OnError (unless the active component is
     // cancelled) and throws EVroError; ReportError only reports, with the file-name

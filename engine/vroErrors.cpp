@@ -58,6 +58,8 @@ constexpr MessageEntry kMessages[] = {
     {E_UNKNOWNTYPE, "Unknown file type"},
     {E_USERABORT, "User Aborted"},
     {E_VERSION, "Version error"},
+    {E_INVALIDPASSWORD, "Invalid password"},
+    {E_PASSWORDFAILED, "Password failed"},
 };
 
 } // namespace

@@ -54,6 +54,8 @@ enum TErrorCode : int32_t {
     E_UNKNOWNTYPE = 25302,
     E_USERABORT = 25400,
     E_VERSION = 25402,
+    E_INVALIDPASSWORD = 26517,
+    E_PASSWORDFAILED = 26522,
 };
 
 // The message of a code; empty for a code the engine does not know.
@@ -67,6 +69,13 @@ public:
     std::string FileName;
     std::string MsgEx;
     std::string VolumeID;
+};
+
+// Ends the whole run rather than one entry (a password the host could not give,
+// the user's abort). It has been reported already when it is thrown.
+class ERunEnded : public EVroError {
+public:
+    using EVroError::EVroError;
 };
 
 } // namespace vro

@@ -1,7 +1,5 @@
 // The catalogue's run: refusals, the common preparation, the generic header loop
-// and the closing steps. Header reads go through a small read-ahead window over the
-// archive file, so a directory of many small headers costs a few large reads
-// instead of several system calls per entry.
+// and the closing steps. Header reads go through a read-ahead window.
 #include "engine/vroVireo.h"
 
 #include <algorithm>
@@ -19,7 +17,6 @@ namespace {
 constexpr int32_t kDefaultCommentWindow = 32000;
 constexpr int32_t kMinCommentWindow = 2000;
 constexpr int32_t kMaxCommentWindow = 32767;
-constexpr int64_t kReadAheadSize = 64 * 1024;
 constexpr size_t kLargestBlock = 512; // TAR's; every other header block is smaller
 
 } // namespace
@@ -37,33 +34,7 @@ void TVireo::SetZipCmntBufSize(int32_t value) {
 // Reading through the read-ahead window
 
 int64_t TVireo::ReadSomeAt(int64_t pos, void* buffer, int64_t n) {
-    if (pos < 0 || n <= 0) return 0;
-    auto* out = static_cast<uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < n) {
-        const int64_t at = pos + done;
-        if (at < aheadStart_ || at >= aheadStart_ + static_cast<int64_t>(ahead_.size())) {
-            // Large reads bypass the window; small ones refill it from here.
-            if (n - done >= kReadAheadSize) {
-                if (ArcFile.Seek(at, platform::SeekOrigin::Begin) != at) break;
-                const int64_t got = ArcFile.Read(out + done, n - done);
-                if (got > 0) done += got;
-                break;
-            }
-            ahead_.resize(kReadAheadSize);
-            aheadStart_ = at;
-            int64_t got = 0;
-            if (ArcFile.Seek(at, platform::SeekOrigin::Begin) == at)
-                got = std::max<int64_t>(0, ArcFile.Read(ahead_.data(), kReadAheadSize));
-            ahead_.resize(got);
-            if (got == 0) break;
-        }
-        const int64_t offset = at - aheadStart_;
-        const int64_t take = std::min<int64_t>(n - done, ahead_.size() - offset);
-        std::memcpy(out + done, ahead_.data() + offset, take);
-        done += take;
-    }
-    return done;
+    return ahead_.ReadSomeAt(pos, buffer, n);
 }
 
 bool TVireo::ReadAt(int64_t pos, void* buffer, int64_t n) {
@@ -71,8 +42,7 @@ bool TVireo::ReadAt(int64_t pos, void* buffer, int64_t n) {
 }
 
 void TVireo::VolumeChanged() {
-    ahead_.clear();
-    aheadStart_ = 0;
+    ahead_.Attach(&ArcFile);
     EndPosition = ArchiveSize;
 }
 
@@ -158,7 +128,7 @@ void TVireo::CloseRun() {
     Position = EndPosition = 0;
     BlockSize = 0;
     BlockRead = 0;
-    ahead_.clear();
+    ahead_.Drop();
     if (OnDeactivate) OnDeactivate(*this);
     if (ArcFile.IsOpen() && !ArcFile.Close()) ReportError(E_CLOSE, ArchiveFile());
     Timer().Stop();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/vroBase.h"
+#include "engine/vroReadAhead.h"
 
 namespace vro {
 
@@ -86,8 +87,7 @@ private:
     void CloseRun();
     void ClearEntryInfo();
 
-    std::vector<uint8_t> ahead_; // read-ahead window over the archive file
-    int64_t aheadStart_ = 0;
+    TReadAhead ahead_;
 };
 
 // The walk for a detected type; nullptr for types the catalogue cannot list.
