@@ -12,5 +12,7 @@ inline constexpr int kExitUsage = 2;
 
 int RunType(const std::vector<std::string>& args);
 int RunList(const std::vector<std::string>& args);
+int RunTest(const std::vector<std::string>& args);
+int RunExtract(const std::vector<std::string>& args);
 
 } // namespace cli

@@ -4,11 +4,10 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "engine/vroExtractors.h"
 #include "engine/vroMain.h"
 
 namespace cli {
-
-constexpr int32_t kCatalogueCommentWindow = 32000;
 
 int RunType(const std::vector<std::string>& args) {
     if (args.size() != 1) {
@@ -17,7 +16,7 @@ int RunType(const std::vector<std::string>& args) {
     }
     vro::TvroMain archive;
     // The catalogue's end-record window, so ZIP archives with comments are found.
-    archive.SetZipCmntBufSize(kCatalogueCommentWindow);
+    archive.SetZipCmntBufSize(vro::kCatalogueCommentWindow);
     archive.SetArchiveFile(args[0]);
     std::printf("%s %" PRId64 "\n", vro::ArcTypeIdent(archive.ArcType()), archive.StartOffset);
     return kExitOk;

@@ -18,6 +18,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"type", cli::RunType, "type FILE                              detected type and start offset"},
     {"list", cli::RunList, "list [--json] [--password P] ARCHIVE  entries and totals"},
+    {"test", cli::RunTest, "test [--password P] ARCHIVE           test every entry"},
+    {"extract", cli::RunExtract,
+     "extract [-o DIR] [--password P] [--overwrite | --skip-existing] [--flat] ARCHIVE [MASK...]"},
 };
 
 int Usage() {

@@ -77,13 +77,10 @@ bool TVireo::CheckBeforeRun() {
     const std::string& fn = ArchiveFile();
     if (!platform::FileExists(fn)) RaiseError(E_FILENOTFOUND, fn, {}, "0");
     if (!OnRead) RaiseError(E_REQUIREDEVENT, fn, "OnRead", "0");
-    switch (ArcType()) {
-    case atNA:
-    case atUnknown:
-    case atUnsupported: RaiseError(E_UNKNOWNTYPE, fn, {}, "0");
-    case atFileOpenErr: RaiseError(E_FILENOTFOUND, fn, {}, "0");
-    default: return true;
-    }
+    const TArcType t = ArcType();
+    if (t == atNA || t == atUnknown || t == atUnsupported) RaiseError(E_UNKNOWNTYPE, fn, {}, "0");
+    if (t == atFileOpenErr) RaiseError(E_FILENOTFOUND, fn, {}, "0");
+    return true;
 }
 
 void TVireo::OpenArchive() {

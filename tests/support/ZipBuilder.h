@@ -18,6 +18,9 @@ struct ZipEntrySpec {
     std::string extra;                 // the same in the local and central header
     std::string comment;               // central header only
     uint32_t dosDateTime = 0x52CF6479; // 2021-06-15 12:35:50
+    uint32_t crc = 0;                  // stored CRC; 0 computes it from data
+    uint16_t method = 0;               // method field only: data is written as given
+    int64_t unpackedSize = -1;         // -1: the size of data
 };
 
 class ZipBuilder {
@@ -35,13 +38,14 @@ public:
         std::string locals, centrals;
         for (const ZipEntrySpec& e : entries_) {
             const uint32_t offset = static_cast<uint32_t>(locals.size());
-            const uint32_t crc = Crc32(e.data);
-            locals += Le32(0x04034B50) + Le16(20) + Le16(e.flags) + Le16(0) + Le32(e.dosDateTime) +
-                      Le32(crc) + Le32(e.data.size()) + Le32(e.data.size()) + Le16(e.name.size()) +
-                      Le16(e.extra.size()) + e.name + e.extra + e.data;
+            const uint32_t crc = e.crc ? e.crc : Crc32(e.data);
+            const uint32_t unpacked = e.unpackedSize < 0 ? e.data.size() : e.unpackedSize;
+            locals += Le32(0x04034B50) + Le16(20) + Le16(e.flags) + Le16(e.method) +
+                      Le32(e.dosDateTime) + Le32(crc) + Le32(e.data.size()) + Le32(unpacked) +
+                      Le16(e.name.size()) + Le16(e.extra.size()) + e.name + e.extra + e.data;
             centrals += Le32(0x02014B50) + Le16(e.versionMadeBy) + Le16(20) + Le16(e.flags) +
-                        Le16(0) + Le32(e.dosDateTime) + Le32(crc) + Le32(e.data.size()) +
-                        Le32(e.data.size()) + Le16(e.name.size()) + Le16(e.extra.size()) +
+                        Le16(e.method) + Le32(e.dosDateTime) + Le32(crc) + Le32(e.data.size()) +
+                        Le32(unpacked) + Le16(e.name.size()) + Le16(e.extra.size()) +
                         Le16(e.comment.size()) + Le16(0) + Le16(0) + Le32(e.externalAttr) +
                         Le32(offset) + e.name + e.extra + e.comment;
         }

@@ -1,0 +1,27 @@
+#include "engine/vroExtractors.h"
+
+#include "engine/vroUnZip.h"
+
+namespace vro {
+
+namespace {
+
+std::unique_ptr<TUnBase> MakeZipExtractor(TArcType type) {
+    std::unique_ptr<TUnBase> zip =
+        type == atJar ? std::make_unique<TUnJar>() : std::make_unique<TUnZIP>();
+    zip->SetZipCmntBufSize(kCatalogueCommentWindow);
+    return zip;
+}
+
+} // namespace
+
+std::unique_ptr<TUnBase> MakeExtractor(TArcType type) {
+    switch (type) {
+    case atZip:
+    case atZipExe:
+    case atJar: return MakeZipExtractor(type);
+    default: return nullptr;
+    }
+}
+
+} // namespace vro
