@@ -148,6 +148,7 @@ bool TVireo::Activate() {
         if (!walk) RaiseError(E_UNKNOWNTYPE, ArchiveFile(), {}, "0");
         OpenArchive();
         ClearEntryInfo();
+        DeriveVolumeNumbering(); // a set is walked from its first volume every run
         ReadPosition = StartOffset;
         EndPosition = ArchiveSize;
         BlockSize = 0;

@@ -46,7 +46,7 @@ constexpr int kLevel1Tail = 3; // OS id and the first extended header size
 //  23  1  OS id                        23  1  OS id
 //  24  2  first extended header size   24  4  total header size
 //                                      28  4  first extended header size
-constexpr int kCrc = 21;
+constexpr int kCrc = 21, kOsId = 23;
 constexpr int kLevel2Base = 26, kLevel2FirstExtended = 24;
 // LHa 2.01 for OS-9/68k leaves the size field's own 2 bytes out of the level-2
 // total, so its extended headers end 2 bytes after it, where its data begins.
@@ -60,11 +60,24 @@ constexpr int64_t kMacBinaryHeader = 128;
 // Name bytes kept from an extended header; a longer name is cut.
 constexpr int64_t kMaxNameData = 4096;
 
+// DOS writers store names in capitals only because DOS folds case; such names are
+// shown in lower case, as other LHA readers of this system do. Mixed case stays.
+std::string DosCase(std::string name) {
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+        return name;
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
+
+constexpr uint8_t kMsDos = 'M';
+
 struct LhaHeader {
     int64_t position = 0;
     int64_t next = 0;       // the following header
     int64_t truePacked = 0; // the packed data alone
     uint16_t crc = 0;
+    uint8_t os = 0;        // the writer's OS id; level 0 has none
     std::string name;      // raw bytes
     std::string directory; // raw bytes of extended header 2
 };
@@ -152,6 +165,7 @@ private:
         if (!v.ReadAt(h.position, base.data(), headerLength)) return false;
         h.name.assign(reinterpret_cast<const char*>(base.data() + kName), nameLength);
         h.crc = GetLE16(base.data() + crcAt);
+        if (level1) h.os = base[headerLength - kLevel1Tail];
 
         const int64_t dataStart = h.position + headerLength;
         const uint32_t packed = GetLE32(b + kPacked);
@@ -191,6 +205,7 @@ private:
                             uint32_t firstSize) {
         if (total > v.EndPosition - h.position) return false; // cut by the end of the file
         h.crc = GetLE16(base + kCrc);
+        h.os = base[kOsId];
         const int64_t areaEnd = std::min(h.position + total + slack, v.EndPosition);
         const int64_t chainEnd =
             ReadExtendedHeaders(v, h.position + baseLength, areaEnd, width, firstSize, h);
@@ -235,6 +250,7 @@ private:
         const size_t bar = path.find('|');
         const bool link = directory && bar != std::string::npos;
         if (link) path.resize(bar);
+        if (h.os == 0 || h.os == kMsDos) path = DosCase(path);
         e.FileName = walk::NameFromArchive(path);
         v.NameRead(e.FileName);
         if (link) return; // links are not listed, as in the TAR walk

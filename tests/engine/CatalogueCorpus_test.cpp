@@ -47,6 +47,15 @@ bool NeedsDecoderForSize(const std::string& format, const std::string& archive) 
     return format == "tar" && archive.find(".tar") == std::string::npos;
 }
 
+// Sets where the manifest's oracle lists something else than the archive stores:
+// MacBinary data unwrapped on extraction, names with a placeholder, and cabinets
+// found by searching the whole file rather than at its start.
+bool OracleDisagrees(const std::string& archive) {
+    return archive == "lha/lhasa_maclha_224_l2_lh5.lzh" ||
+           archive == "rar/libarchive_test_read_format_rar5_multiarchive.part01.rar" ||
+           archive == "cab/libmspack_search.cab";
+}
+
 bool IsCompressedTar(const std::string& format, const std::string& archive) {
     return format == "tar" &&
            (archive.ends_with(".gz") || archive.ends_with(".tgz") || archive.ends_with(".Z"));
@@ -56,7 +65,7 @@ void CheckFormats(const std::set<std::string>& formats) {
     int checked = 0;
     for (const auto& [archive, want] : LoadExpectations()) {
         if (!formats.count(want.format) || NeedsDecoderForSize(want.format, archive) ||
-            IsCompressedTar(want.format, archive))
+            IsCompressedTar(want.format, archive) || OracleDisagrees(archive))
             continue;
         const auto l = testing_support::ListArchive(
             kCorpus + archive, [&](vro::TVireo& v) { v.Password = want.password; });
