@@ -83,8 +83,9 @@ int RunExtract(const std::vector<std::string>& args) {
         ++failed;
         std::fprintf(stderr, "brindle-cli: %s: extraction failed\n", SafeText(fn).c_str());
     };
-    if (!x->Extract()) return kExitUsage;
-    return failed == 0 ? kExitOk : kExitFailed;
+    const bool ran = x->Extract();
+    if (failed > 0) return kExitFailed;
+    return ran ? kExitOk : kExitUsage;
 }
 
 } // namespace cli

@@ -52,8 +52,9 @@ int RunTest(const std::vector<std::string>& args) {
         lastError.clear();
     };
     check.SetArchiveFile(archive);
-    if (!check.TestArchive()) return kExitUsage;
-    return failed == 0 ? kExitOk : kExitFailed;
+    const bool ran = check.TestArchive();
+    if (failed > 0) return kExitFailed;
+    return ran ? kExitOk : kExitUsage;
 }
 
 } // namespace cli
