@@ -20,6 +20,20 @@ std::unique_ptr<TUnBase> MakeExtractor(TArcType type) {
     case atZip:
     case atZipExe:
     case atJar: return MakeZipExtractor(type);
+    case atTar: return MakeTarExtractor();
+    case atGZip: return MakeGZipExtractor();
+    case atUue: return MakeUueExtractor();
+    case atLha:
+    case atLhaExe:
+    case atLzh:
+    case atLzhExe: return MakeLhaExtractor();
+    case atArj:
+    case atArjExe: return MakeArjExtractor();
+    case atArc:
+    case atArcExe: return MakeArcExtractor();
+    case atZoo: return MakeZooExtractor();
+    case atBh:
+    case atBhExe: return MakeBhExtractor();
     default: return nullptr;
     }
 }

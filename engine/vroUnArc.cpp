@@ -1,0 +1,8 @@
+// Placeholder: the Arc extractor lands here; until then the type is not extracted.
+#include "engine/vroExtractors.h"
+
+namespace vro {
+
+std::unique_ptr<TUnBase> MakeArcExtractor() { return nullptr; }
+
+} // namespace vro
