@@ -1,16 +1,16 @@
 // Inflate throughput: our TInflater beside zlib's inflate and libdeflate on the
 // same raw DEFLATE streams (each input compressed once by zlib at level 6), in one
-// process, best of several runs each.
+// process, best of several rounds in which the three take turns.
 //
 //   inflate_bench [--runs=N] [FILE...]
 //
-// Without files it reads the benchmark corpus (big/*.bin made by the shared
-// corpus-gen.sh under build/bench-corpus). The engines are fed the way the
-// archive engine uses them: ours pulls its input in 32 KiB pieces and gets its
-// output in 32 KiB pieces; zlib streams into a 32 KiB output buffer; libdeflate
-// decodes the whole buffer at once (the speed it is known for). Every engine's
-// output is compared with the original on every run, inside the timing, so all
-// three pay the same comparison and a fast wrong answer fails the run.
+// Without files it reads build/bench-corpus/big/*.bin (made by corpus-gen.sh of
+// the shared bench folder). The engines are fed the way the archive engine uses
+// them: ours pulls its input in 32 KiB pieces and hands out 32 KiB pieces; zlib
+// streams into a 32 KiB output buffer; libdeflate decodes the whole buffer at once
+// (the speed it is known for). Every engine's output is compared with the original
+// on every run, inside the timing, so all three pay the same comparison and a fast
+// wrong answer fails the run. The ratios are speeds: above 1, ours is faster.
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -22,6 +22,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -104,17 +105,25 @@ bool RunLibdeflate(libdeflate_decompressor* d, const Bytes& packed, const Bytes&
            got == original.size() && std::memcmp(scratch.data(), original.data(), got) == 0;
 }
 
-// Best time of `runs` calls in seconds, or a negative value if any call failed.
-template <typename F> double BestSeconds(int runs, F&& run) {
+// One engine's runs: the best time in seconds, and whether every output matched.
+struct Timing {
     double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const bool ok = run();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        if (!ok) return -1;
-        best = std::min(best, took.count());
-    }
-    return best;
+    bool ok = true;
+};
+
+// Runs the engines in turn, `runs` rounds, so that a busy moment on the machine
+// slows all of them alike rather than one.
+std::vector<Timing> TimeRounds(int runs, const std::vector<std::function<bool()>>& engines) {
+    std::vector<Timing> timings(engines.size());
+    for (int round = 0; round < runs; ++round)
+        for (size_t i = 0; i < engines.size(); ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            const bool ok = engines[i]();
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            timings[i].ok = timings[i].ok && ok;
+            timings[i].best = std::min(timings[i].best, took.count());
+        }
+    return timings;
 }
 
 std::vector<std::filesystem::path> DefaultFiles() {
@@ -130,7 +139,7 @@ std::vector<std::filesystem::path> DefaultFiles() {
 } // namespace
 
 int main(int argc, char** argv) {
-    int runs = 7;
+    int runs = 10;
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -155,17 +164,18 @@ int main(int argc, char** argv) {
         const Bytes original = ReadFile(path);
         const Bytes packed = CompressRaw(original);
         Bytes scratch(original.size());
-        const double ours = BestSeconds(runs, [&] { return RunOurs(inflater, packed, original); });
-        const double zlib = BestSeconds(runs, [&] { return RunZlib(packed, original); });
-        const double ldefl =
-            BestSeconds(runs, [&] { return RunLibdeflate(ld, packed, original, scratch); });
-        if (ours < 0 || zlib < 0 || ldefl < 0) {
+        const std::vector<Timing> t =
+            TimeRounds(runs, {[&] { return RunOurs(inflater, packed, original); },
+                              [&] { return RunZlib(packed, original); },
+                              [&] { return RunLibdeflate(ld, packed, original, scratch); }});
+        if (!t[0].ok || !t[1].ok || !t[2].ok) {
             std::printf("%-12s output differs (ours %s, zlib %s, libdeflate %s)\n",
-                        path.filename().c_str(), ours < 0 ? "FAIL" : "ok", zlib < 0 ? "FAIL" : "ok",
-                        ldefl < 0 ? "FAIL" : "ok");
+                        path.filename().c_str(), t[0].ok ? "ok" : "FAIL", t[1].ok ? "ok" : "FAIL",
+                        t[2].ok ? "ok" : "FAIL");
             ++failures;
             continue;
         }
+        const double ours = t[0].best, zlib = t[1].best, ldefl = t[2].best;
         const double mb = static_cast<double>(original.size()) / 1e6;
         std::printf("%-12s %10zu %6.1f%% %12.0f %12.0f %12.0f %10.2f %10.2f\n",
                     path.filename().c_str(), original.size(),

@@ -362,7 +362,9 @@ inline uint8_t* CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
 
 // A fixed-size buffer in its own heap allocation: an overrun hits the end of the
 // allocation, where the address sanitizer (tests, fuzzing) sees it, rather than
-// the next member of the decoder state.
+// the next member of the decoder state. Left uninitialised, as the ZIP layer makes
+// one decoder per entry: every byte is written before it is read (the history is
+// zeroed when a stream starts).
 template <typename T, size_t N> class THeapArray {
 public:
     T* data() { return items_.get(); }
@@ -370,7 +372,7 @@ public:
     T& operator[](size_t i) { return items_[i]; }
 
 private:
-    std::unique_ptr<T[]> items_ = std::make_unique<T[]>(N);
+    std::unique_ptr<T[]> items_ = std::make_unique_for_overwrite<T[]>(N);
 };
 
 struct TCodeTables {

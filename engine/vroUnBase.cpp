@@ -9,6 +9,7 @@
 
 #include "engine/vroDates.h"
 #include "engine/vroHelpers.h"
+#include "engine/vroInflate.h"
 #include "engine/vroMasks.h"
 #include "engine/vroOutputName.h"
 #include "platform/FileSystem.h"

@@ -14,6 +14,8 @@
 
 namespace vro {
 
+class TInflater;
+
 // One entry chosen by the scan pass, copied from the format's header.
 struct TSelectedEntry {
     uint16_t Flags = 0; // the format's header flags (ZIP: bit 0 encrypted)
@@ -91,6 +93,7 @@ private:
     void CloseRun();
     uint8_t Percent(int64_t part, int64_t whole) const;
 
+    std::unique_ptr<TInflater> inflater_; // made on the first deflated entry
     bool testing_ = false;
     bool opened_ = false;
     std::string extractRoot_;

@@ -87,8 +87,10 @@ bool TUnBase::DecodeZipMethod(const TSelectedEntry& entry) {
         if (entry.Method == zmStored) {
             CopyStored(encrypted, crc32);
         } else if (entry.Method == zmDeflated) {
-            TInflater inflater;
-            const TInflateResult r = inflater.Inflate(input, output);
+            // One decoder serves every entry of the run: archives of many small
+            // files would otherwise spend their time setting decoders up.
+            if (!inflater_) inflater_ = std::make_unique<TInflater>();
+            const TInflateResult r = inflater_->Inflate(input, output);
             if (writeError) throw *writeError;
             if (r != TInflateResult::Done) RaiseError(InflateErrorCode(r), OutputName);
         } else if (entry.Method == zmShrunk || entry.Method == zmImploded ||

@@ -11,6 +11,7 @@
 #include <array>
 #include <bit>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,10 @@ const RoundTrip kRoundTrips[] = {
     {"SmallBlocks", {6, Z_DEFAULT_STRATEGY, 1}},
     {"SyncFlushes", {6, Z_DEFAULT_STRATEGY, 8, 10007}},
 };
+
+void PrintTo(const RoundTrip& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class ZlibRoundTrip : public testing::TestWithParam<RoundTrip> {};
 
@@ -639,6 +644,10 @@ const THandCase kHandCases[] = {
      TInflateResult::Done},
     {"LongCodewords", LongCodewords, TInflateResult::Done},
 };
+
+void PrintTo(const THandCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HandBuilt : public testing::TestWithParam<THandCase> {};
 
