@@ -1,14 +1,17 @@
 // brindle-cli list [--json] [--password P] ARCHIVE: one line (or JSON object) per
-// entry through the catalogue, then totals. Exit 2 when the archive cannot be listed.
+// entry through the catalogue, then totals. A compressed TAR (.tgz, .tar.Z) lists
+// the TAR's members. Exit 2 when the archive cannot be listed.
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "cli/Printer.h"
 #include "engine/vroHelpers.h"
+#include "engine/vroUnGZip.h"
 #include "engine/vroVireo.h"
 
 namespace cli {
@@ -120,9 +123,19 @@ int RunList(const std::vector<std::string>& args) {
     };
 
     v.SetArchiveFile(o.archive);
+    const vro::TArcType type = v.ArcType();
+    std::unique_ptr<vro::TTempFileStream> unpackedTar;
+    if (type == vro::atGZip) {
+        try {
+            unpackedTar = vro::UnpackCompressedTar(o.archive);
+        } catch (const vro::EVroError&) {
+            // No room for the temporary file: the compressed file is listed itself.
+        }
+        if (unpackedTar) v.SetArchiveFile(unpackedTar->FileName());
+    }
     if (o.json)
         std::printf("{\"archive\": %s, \"type\": \"%s\", \"entries\": [",
-                    JsonString(o.archive).c_str(), vro::ArcTypeIdent(v.ArcType()));
+                    JsonString(o.archive).c_str(), vro::ArcTypeIdent(type));
     else
         std::printf("%12s %12s %4s  %-19s  %-10s %s\n", "Size", "Packed", "Ratio", "Modified",
                     "Method", "Name");

@@ -1,13 +1,17 @@
 // The single entry of a GZIP-family file (RFC 1952 for gzip; the compress and pack
-// formats share the leading 1F byte): name, date and sizes from the header and the
-// trailer, without decompressing.
+// formats share the leading 1F byte): name and date from the header. The decoded
+// size is what decoding gives: the trailer holds only the last member's size
+// (a file of several members holds their sum), and compress stores none.
 //   0 magic (2)   2 method (1)   3 flags (1)   4 modification time, Unix (4)
 //   8 extra flags (1)   9 OS (1)   10 [extra length (2) + extra] [name, NUL] ...
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "engine/vroDates.h"
 #include "engine/vroHelpers.h"
 #include "engine/vroMethodNames.h"
+#include "engine/vroUnGZip.h"
 #include "engine/vroWalks.h"
 #include "platform/FileSystem.h"
 
@@ -25,12 +29,18 @@ constexpr uint16_t kGzip = 0x8B1F, kGzipOld = 0x9E1F, kCompress = 0x9D1F, kPack 
 
 class GZipWalk : public TCatalogueWalk {
 public:
-    void Prepare(TVireo& v) override { v.BlockSize = kHeaderSize; }
+    // A file shorter than a gzip header (a tiny compress file) still makes one
+    // step: the loop wants the block to end before the file does, and fills the
+    // rest of the block with zeros.
+    void Prepare(TVireo& v) override {
+        v.BlockSize = static_cast<int>(std::clamp<int64_t>(v.ArchiveSize - 1, 1, kHeaderSize));
+    }
     void Step(TVireo& v) override;
 
 private:
     std::string StoredName(TVireo& v, int64_t at);
     void ReadTrailer(TVireo& v, uint16_t extraLength);
+    static std::optional<uint64_t> DecodedSize(TVireo& v, bool gzip);
 };
 
 // The archive's own name up to its first ".", for streams that store none.
@@ -68,6 +78,28 @@ void GZipWalk::ReadTrailer(TVireo& v, uint16_t extraLength) {
     v.SetSizes(v.ArchiveSize - extraLength - 8, GetLE32(trailer + 4));
 }
 
+// Decodes the whole file into a counter; nothing when it does not decode.
+std::optional<uint64_t> GZipWalk::DecodedSize(TVireo& v, bool gzip) {
+    int64_t pos = 0;
+    const TCodecInput input = [&](uint8_t* buffer, size_t capacity) -> size_t {
+        const int64_t got = v.ReadSomeAt(pos, buffer, static_cast<int64_t>(capacity));
+        if (got <= 0) return 0;
+        pos += got;
+        return static_cast<size_t>(got);
+    };
+    uint64_t size = 0;
+    const TCodecOutput count = [&](const uint8_t*, size_t n) {
+        size += n;
+        return true;
+    };
+    if (gzip) {
+        const TGZipOutcome o = DecodeGZip(input, count);
+        return o.Result == TGZipResult::Done ? std::optional<uint64_t>(o.Size) : std::nullopt;
+    }
+    const TLzwResult r = DecompressLzw(input, count);
+    return r == TLzwResult::Done ? std::optional<uint64_t>(size) : std::nullopt;
+}
+
 void GZipWalk::Step(TVireo& v) {
     const uint8_t* b = v.Block.data();
     const uint16_t magic = GetLE16(b);
@@ -98,6 +130,11 @@ void GZipWalk::Step(TVireo& v) {
     if (gzip) {
         ReadTrailer(v, extraLength);
         e.Encrypted = flags & kFlagEncrypted;
+        if (const auto size = DecodedSize(v, true))
+            v.SetSizes(e.PackedSize, static_cast<int64_t>(*size));
+    } else if (magic == kCompress) {
+        if (const auto size = DecodedSize(v, false))
+            v.SetSizes(e.PackedSize, static_cast<int64_t>(*size));
     } else if (magic == kPack && v.ArchiveSize >= 6) {
         // pack keeps the original length, big-endian, right after its magic.
         v.SetSizes(v.ArchiveSize - kHeaderSize,

@@ -10,10 +10,12 @@
 #include "engine/vroDetect.h"
 #include "engine/vroMain.h"
 #include "platform/Drives.h"
+#include "support/Bytes.h"
 #include "support/PeBuilder.h"
 #include "support/TempDir.h"
 
 using namespace vro;
+using testing_support::Le32;
 using testing_support::TempDir;
 
 namespace {
@@ -33,12 +35,6 @@ Detected Detect(const std::string& path, int32_t cmntBufSize = 0) {
 
 std::string Bytes(std::initializer_list<uint8_t> b) {
     return std::string(b.begin(), b.end());
-}
-
-std::string Le32(uint32_t v) {
-    std::string s(4, '\0');
-    PutLE32(reinterpret_cast<uint8_t*>(s.data()), v);
-    return s;
 }
 
 // A one-entry stored ZIP ("a.txt" holding "hi"), with an optional comment.

@@ -11,18 +11,12 @@
 using namespace vro;
 using testing_support::ListArchive;
 using testing_support::Listing;
+using testing_support::Names;
 using testing_support::TempDir;
 using testing_support::ZipBuilder;
 using testing_support::ZipEntrySpec;
 
 namespace {
-
-std::vector<std::string> Names(const Listing& l) {
-    std::vector<std::string> names;
-    for (const auto& e : l.entries)
-        names.push_back(e.name);
-    return names;
-}
 
 std::string TwoFilesAndADirectory() {
     return ZipBuilder()
@@ -106,8 +100,8 @@ TEST(Catalogue, NamesByFlagHostAndUnicodeField) {
     const std::string oem = "caf\x82.txt";       // café.txt in CP437
     const uint32_t oemCrc = ZipBuilder::Crc32(oem);
     const std::string unicodeField = std::string("\x75\x70", 2) +
-                                     ZipBuilder::Le16(5 + utf8.size()) + "\1" +
-                                     ZipBuilder::Le32(oemCrc) + utf8;
+                                     testing_support::Le16(5 + utf8.size()) + "\1" +
+                                     testing_support::Le32(oemCrc) + utf8;
     TempDir dir;
     const std::string path =
         dir.Write("n.zip", ZipBuilder()

@@ -12,35 +12,23 @@
 
 #include "engine/vroDates.h"
 #include "engine/vroVireo.h"
+#include "support/Bytes.h"
 #include "support/Listing.h"
 #include "support/TempDir.h"
 
 using namespace vro;
+using testing_support::Le16;
+using testing_support::Le32;
+using testing_support::Le64;
 using testing_support::ListArchive;
 using testing_support::Listing;
+using testing_support::Names;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 
 namespace {
 
 const std::string kAce = BRINDLE_TEST_DATA "/corpus/ace/";
-
-std::vector<std::string> Names(const Listing& l) {
-    std::vector<std::string> names;
-    for (const auto& e : l.entries)
-        names.push_back(e.name);
-    return names;
-}
-
-std::string Le16(uint16_t v) {
-    return {char(v), char(v >> 8)};
-}
-std::string Le32(uint32_t v) {
-    return Le16(uint16_t(v)) + Le16(uint16_t(v >> 16));
-}
-std::string Le64(uint64_t v) {
-    return Le32(uint32_t(v)) + Le32(uint32_t(v >> 32));
-}
 
 constexpr uint16_t kAddSize = 0x0001;
 constexpr uint16_t kContinuedFromPrevious = 0x1000;

@@ -18,12 +18,7 @@ inline std::string CorpusBytes(const std::string& relative) {
     return testing_support::ReadFileBytes(kCorpus + relative);
 }
 
-inline std::vector<std::string> Names(const testing_support::Listing& l) {
-    std::vector<std::string> names;
-    for (const auto& e : l.entries)
-        names.push_back(e.name);
-    return names;
-}
+using testing_support::Names;
 
 // Writes bytes as name in a fresh folder and lists it.
 inline testing_support::Listing ListBytes(const std::string& bytes, const std::string& name,

@@ -9,32 +9,22 @@
 
 #include "engine/vroDates.h"
 #include "engine/vroVireo.h"
+#include "support/Bytes.h"
 #include "support/Listing.h"
 #include "support/TempDir.h"
 
 using namespace vro;
+using testing_support::Le16;
+using testing_support::Le32;
 using testing_support::ListArchive;
 using testing_support::Listing;
+using testing_support::Names;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 
 namespace {
 
 const std::string kZoo = BRINDLE_TEST_DATA "/corpus/zoo/";
-
-std::vector<std::string> Names(const Listing& l) {
-    std::vector<std::string> names;
-    for (const auto& e : l.entries)
-        names.push_back(e.name);
-    return names;
-}
-
-std::string Le16(uint16_t v) {
-    return {char(v), char(v >> 8)};
-}
-std::string Le32(uint32_t v) {
-    return Le16(uint16_t(v)) + Le16(uint16_t(v >> 16));
-}
 
 // zoo210_stored.zoo: entries at 42 (RANDOM.BIN), 8305 (README.TXT), 12376
 // (SKEW.BIN), and the closing entry at 32440.

@@ -54,4 +54,11 @@ inline Listing ListArchive(const std::string& path,
     return l;
 }
 
+inline std::vector<std::string> Names(const Listing& l) {
+    std::vector<std::string> names;
+    for (const ListedEntry& e : l.entries)
+        names.push_back(e.name);
+    return names;
+}
+
 } // namespace testing_support

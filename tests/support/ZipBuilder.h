@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Bytes.h"
+
 namespace testing_support {
 
 struct ZipEntrySpec {
@@ -54,8 +56,6 @@ public:
                Le16(comment_.size()) + comment_;
     }
 
-    static std::string Le16(uint32_t v) { return {char(v & 0xFF), char(v >> 8 & 0xFF)}; }
-    static std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
     static uint32_t Crc32(const std::string& data) {
         uint32_t crc = 0xFFFFFFFF;
         for (unsigned char c : data) {
