@@ -12,7 +12,7 @@ packages=(
     clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--peers" ]]; then
-    packages+=(time zip unzip libarchive-tools)
+    packages+=(time zip unzip libarchive-tools ncompress lhasa jlha-utils arj nomarch arc)
 fi
 
 missing=()
