@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/vroLzh.h"
+#include "fuzz/DecoderHarness.h"
 
 namespace {
 
@@ -35,23 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* packed = data + 1;
     const size_t packedSize = size - 1;
 
-    size_t next = 0;
-    const vro::TCodecInput input = [&](uint8_t* buffer, size_t capacity) {
-        const size_t n = capacity < packedSize - next ? capacity : packedSize - next;
-        std::memcpy(buffer, packed + next, n);
-        next += n;
-        return n;
-    };
-    uint64_t produced = 0;
-    bool shortPieceSeen = false;
-    const vro::TCodecOutput output = [&](const uint8_t*, size_t pieceSize) {
-        // Only the last piece may be short, and none may be empty.
-        if (shortPieceSeen || pieceSize == 0 || pieceSize > vro::kCodecWindowSize) std::abort();
-        shortPieceSeen = pieceSize < vro::kCodecWindowSize;
-        produced += pieceSize;
-        if (produced > kDeclaredSize) std::abort();
-        return true;
-    };
+    fuzzing::TDecoderHarness harness(packed, packedSize, kDeclaredSize);
+    const vro::TCodecInput input = harness.Input();
+    const vro::TCodecOutput output = harness.Output();
     Decode(data[0], input, output);
     return 0;
 }
