@@ -80,6 +80,13 @@ protected:
     // Output() with a fresh CRC-32: stored, shrunk, reduced, imploded or deflated.
     // False when decoding failed (the error was reported); throws only to end the run.
     bool DecodeZipMethod(const TSelectedEntry& entry);
+    // The traditional ZIP cipher's password handshake (ZIP and BH entries), for the
+    // entry whose 12-byte encryption header is next in ArcFile: the password in
+    // use, then each candidate, then the host up to PasswordAttempts times (a
+    // password the host gave that works goes first in Passwords). Ready leaves the
+    // cipher set for the data; EndRun follows "Password failed" after asking.
+    enum class TPasswordOutcome { Ready, SkipEntry, EndRun };
+    TPasswordOutcome ZipPasswordHandshake(uint16_t flags, uint32_t dosDateTime, uint32_t crc);
     // The decoders' input: the entry's remaining packed bytes through ReadBlock,
     // with progress; nothing more once Cancel is set.
     TCodecInput EntryInput(bool decrypt, int64_t entrySize);

@@ -67,9 +67,13 @@ void TUnBH::ExtractEntry(const TSelectedEntry& entry) {
     if (!ReadHeader(entry.HeaderOffset, h, name) || !h.HasEntry) return;
     BuildOutputName(name);
     if (!BeginEntry(name, DosToDateTime(h.DosDateTime))) return;
-    if ((h.Flags & kEncrypted) && !PasswordFits(entry, h.DosDateTime)) {
-        ReportError(E_PASSWORDFAILED, OutputName);
-        return ReportEnd(false, name);
+    if (h.Flags & kEncrypted) {
+        const TPasswordOutcome p = ZipPasswordHandshake(entry.Flags, h.DosDateTime, entry.CRC);
+        if (p != TPasswordOutcome::Ready) {
+            ReportEnd(false, name);
+            if (p == TPasswordOutcome::EndRun) throw ERunEnded(E_PASSWORDFAILED, name);
+            return;
+        }
     }
     bool decoded = false;
     try {
@@ -83,22 +87,6 @@ void TUnBH::ExtractEntry(const TSelectedEntry& entry) {
     }
     FinishEntry(h.Attributes, h.DosDateTime);
     ReportEnd(decoded && ~CrcRegister == h.Crc, name);
-}
-
-// The password in use, then each given one; a fitting one readies the cipher.
-bool TUnBH::PasswordFits(const TSelectedEntry& entry, uint32_t dosDateTime) {
-    TZipEncryptionHeader header;
-    if (ArcFile.Read(header.data(), header.size()) != static_cast<int64_t>(header.size()))
-        return false;
-    auto fits = [&](const std::string& pw) {
-        return ZipPasswordMatches(ZipCipher, header, entry.Flags, pw, dosDateTime, entry.CRC);
-    };
-    if (fits(Password)) return true;
-    const auto& list = Passwords();
-    const auto found = std::find_if(list.begin(), list.end(), fits);
-    if (found == list.end()) return false;
-    Password = *found;
-    return true;
 }
 
 bool TUnBH::Decode(const TSelectedEntry& entry) {

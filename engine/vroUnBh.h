@@ -21,7 +21,6 @@ private:
     // Reads the header at pos and its name; false when it is no BH header.
     bool ReadHeader(int64_t pos, TBhHeader& header, std::string& name);
     void ExtractEntry(const TSelectedEntry& entry);
-    bool PasswordFits(const TSelectedEntry& entry, uint32_t dosDateTime);
     // False when a ZIP-method decoder failed (it reported why).
     bool Decode(const TSelectedEntry& entry);
 };

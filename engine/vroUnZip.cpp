@@ -170,10 +170,10 @@ void TUnZIP::ExtractEntry(const TSelectedEntry& entry, const TZipExtra& extra) {
         return ReportEnd(false, name);
     }
     if (entry.Flags & kEncryptedFlag) {
-        const PasswordOutcome p = PasswordHandshake(entry, local.DosDateTime);
-        if (p != PasswordOutcome::Ready) {
+        const TPasswordOutcome p = ZipPasswordHandshake(entry.Flags, local.DosDateTime, entry.CRC);
+        if (p != TPasswordOutcome::Ready) {
             ReportEnd(false, name);
-            if (p == PasswordOutcome::EndRun) throw ERunEnded(E_PASSWORDFAILED, name);
+            if (p == TPasswordOutcome::EndRun) throw ERunEnded(E_PASSWORDFAILED, name);
             return;
         }
     }
@@ -190,41 +190,6 @@ void TUnZIP::ExtractEntry(const TSelectedEntry& entry, const TZipExtra& extra) {
     }
     FinishEntry(entry.Attributes, local.DosDateTime);
     ReportEnd(decoded && ~CrcRegister == entry.CRC, name);
-}
-
-// The component's password, then each candidate, then the host (a limited number
-// of times). A password the host gave that works opens the next entries too.
-TUnZIP::PasswordOutcome TUnZIP::PasswordHandshake(const TSelectedEntry& entry,
-                                                  uint32_t localDosDateTime) {
-    TZipEncryptionHeader header;
-    if (ArcFile.Read(header.data(), header.size()) != static_cast<int64_t>(header.size()))
-        return PasswordOutcome::SkipEntry;
-    auto matches = [&](const std::string& pw) {
-        return ZipPasswordMatches(ZipCipher, header, entry.Flags, pw, localDosDateTime, entry.CRC);
-    };
-    if (matches(Password)) return PasswordOutcome::Ready;
-    for (const std::string& candidate : Passwords()) {
-        if (matches(candidate)) {
-            Password = candidate;
-            return PasswordOutcome::Ready;
-        }
-    }
-    if (!OnGetPassword) return PasswordOutcome::SkipEntry;
-    bool tryAgain = true;
-    for (int32_t attempt = 0; attempt < PasswordAttempts && tryAgain; ++attempt) {
-        OnGetPassword(*this, OutputName, Password, tryAgain);
-        if (!tryAgain) break;
-        if (matches(Password)) {
-            std::vector<std::string> list = Passwords();
-            list.insert(list.begin(), Password);
-            SetPasswords(list);
-            return PasswordOutcome::Ready;
-        }
-        Password.clear();
-        ReportError(E_INVALIDPASSWORD, OutputName);
-    }
-    ReportError(E_PASSWORDFAILED, OutputName);
-    return PasswordOutcome::EndRun;
 }
 
 } // namespace vro

@@ -18,7 +18,6 @@ private:
         uint8_t Host = 0; // "version made by" host byte: how its name is encoded
         uint32_t DosDateTime = 0;
     };
-    enum class PasswordOutcome { Ready, SkipEntry, EndRun };
 
     void ScanCentralDirectory();
     void ScanLocalHeaders();
@@ -26,7 +25,6 @@ private:
                   bool& stop);
     void ExtractEntry(const TSelectedEntry& entry, const TZipExtra& extra);
     bool OverlapsOtherData(int64_t headerOffset, int64_t dataEnd) const;
-    PasswordOutcome PasswordHandshake(const TSelectedEntry& entry, uint32_t localDosDateTime);
 
     std::vector<TZipExtra> extras_;      // parallel to SelectedEntries
     std::vector<int64_t> headerOffsets_; // every entry's local header, sorted

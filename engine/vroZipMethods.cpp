@@ -112,4 +112,39 @@ bool TUnBase::DecodeZipMethod(const TSelectedEntry& entry) {
     return true;
 }
 
+// The component's password, then each candidate, then the host (a limited number
+// of times). A password the host gave that works opens the next entries too.
+TUnBase::TPasswordOutcome TUnBase::ZipPasswordHandshake(uint16_t flags, uint32_t dosDateTime,
+                                                        uint32_t crc) {
+    TZipEncryptionHeader header;
+    if (ArcFile.Read(header.data(), header.size()) != static_cast<int64_t>(header.size()))
+        return TPasswordOutcome::SkipEntry;
+    auto matches = [&](const std::string& pw) {
+        return ZipPasswordMatches(ZipCipher, header, flags, pw, dosDateTime, crc);
+    };
+    if (matches(Password)) return TPasswordOutcome::Ready;
+    for (const std::string& candidate : Passwords()) {
+        if (matches(candidate)) {
+            Password = candidate;
+            return TPasswordOutcome::Ready;
+        }
+    }
+    if (!OnGetPassword) return TPasswordOutcome::SkipEntry;
+    bool tryAgain = true;
+    for (int32_t attempt = 0; attempt < PasswordAttempts && tryAgain; ++attempt) {
+        OnGetPassword(*this, OutputName, Password, tryAgain);
+        if (!tryAgain) break;
+        if (matches(Password)) {
+            std::vector<std::string> list = Passwords();
+            list.insert(list.begin(), Password);
+            SetPasswords(list);
+            return TPasswordOutcome::Ready;
+        }
+        Password.clear();
+        ReportError(E_INVALIDPASSWORD, OutputName);
+    }
+    ReportError(E_PASSWORDFAILED, OutputName);
+    return TPasswordOutcome::EndRun;
+}
+
 } // namespace vro
