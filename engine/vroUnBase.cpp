@@ -223,6 +223,22 @@ void TUnBase::ReportEnd(bool crcPass, const std::string& storedName) {
         ReportError(E_CRCERROR, fn);
 }
 
+void TUnBase::WriteEntry(const std::string& storedName, uint32_t attributes, uint32_t dosDateTime,
+                         const std::function<bool()>& decode) {
+    bool passed = false;
+    try {
+        if (!CreateOutputFile(storedName)) RaiseError(E_FOPEN, OutputName);
+        passed = decode();
+    } catch (const ERunEnded&) {
+        FinishEntry(attributes, dosDateTime);
+        throw;
+    } catch (const EVroError&) {
+        passed = false;
+    }
+    FinishEntry(attributes, dosDateTime);
+    ReportEnd(passed, storedName);
+}
+
 void TUnBase::CopyStored(bool decrypt, TCrcKind crc) {
     const bool arj = ArcType() == atArj || ArcType() == atArjExe;
     const bool zipFamily = ArcType() == atBh || ArcType() == atBhExe || ArcType() == atJar ||

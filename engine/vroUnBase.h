@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,6 +69,12 @@ protected:
     bool CreateOutputFile(const std::string& storedName);
     void FinishEntry(uint32_t attributes, uint32_t dosDateTime);
     void ReportEnd(bool crcPass, const std::string& storedName);
+    // One entry's output: creates the file, runs decode (which returns whether the
+    // data checked out), always finishes the file, then reports the entry's end. An
+    // engine error fails this entry only (it was reported when raised); ERunEnded
+    // still ends the run.
+    void WriteEntry(const std::string& storedName, uint32_t attributes, uint32_t dosDateTime,
+                    const std::function<bool()>& decode);
     // Copies EntryRemaining bytes of stored data to the output in 32 KiB chunks.
     void CopyStored(bool decrypt, TCrcKind crc);
     void StartEntryProgress(int64_t size, int64_t total);

@@ -75,18 +75,8 @@ void TUnBH::ExtractEntry(const TSelectedEntry& entry) {
             return;
         }
     }
-    bool decoded = false;
-    try {
-        if (!CreateOutputFile(name)) RaiseError(E_FOPEN, OutputName);
-        decoded = Decode(entry);
-    } catch (const ERunEnded&) {
-        FinishEntry(h.Attributes, h.DosDateTime);
-        throw;
-    } catch (const EVroError&) {
-        // Reported when raised; this entry fails, the next one goes on.
-    }
-    FinishEntry(h.Attributes, h.DosDateTime);
-    ReportEnd(decoded && ~CrcRegister == h.Crc, name);
+    WriteEntry(name, h.Attributes, h.DosDateTime,
+               [&] { return Decode(entry) && ~CrcRegister == h.Crc; });
 }
 
 bool TUnBH::Decode(const TSelectedEntry& entry) {

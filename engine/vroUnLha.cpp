@@ -173,9 +173,7 @@ void TUnLHA::ExtractEntry(const TSelectedEntry& entry) {
                                         : DosDateTimeToDate(h.TimeStamp);
     if (!BeginEntry(name, date)) return;
     Crc16Register = 0;
-    bool decoded = false;
-    try {
-        if (!CreateOutputFile(name)) RaiseError(E_FOPEN, OutputName);
+    WriteEntry(name, h.Attributes, DosDateTimeOf(h), [&] {
         if (ArcFile.Seek(h.DataStart, platform::SeekOrigin::Begin) != h.DataStart)
             RaiseError(E_SEEK, ArchiveFile());
         StartEntryProgress(h.PackedSize, ArchiveTotal);
@@ -188,15 +186,8 @@ void TUnLHA::ExtractEntry(const TSelectedEntry& entry) {
         } else {
             DecodeLzhEntry(method, false, crc16, h.UnpackedSize);
         }
-        decoded = true;
-    } catch (const ERunEnded&) {
-        FinishEntry(h.Attributes, DosDateTimeOf(h));
-        throw;
-    } catch (const EVroError&) {
-        // Reported when raised; this entry fails, the next one goes on.
-    }
-    FinishEntry(h.Attributes, DosDateTimeOf(h));
-    ReportEnd(decoded && Crc16Register == h.Crc, name);
+        return Crc16Register == h.Crc;
+    });
 }
 
 std::unique_ptr<TUnBase> MakeLhaExtractor() {

@@ -178,18 +178,8 @@ void TUnZIP::ExtractEntry(const TSelectedEntry& entry, const TZipExtra& extra) {
         }
     }
 
-    bool decoded = false;
-    try {
-        if (!CreateOutputFile(name)) RaiseError(E_FOPEN, OutputName);
-        decoded = DecodeZipMethod(entry);
-    } catch (const ERunEnded&) {
-        FinishEntry(entry.Attributes, local.DosDateTime);
-        throw;
-    } catch (const EVroError&) {
-        // Reported when raised; this entry fails, the next one goes on.
-    }
-    FinishEntry(entry.Attributes, local.DosDateTime);
-    ReportEnd(decoded && ~CrcRegister == entry.CRC, name);
+    WriteEntry(name, entry.Attributes, local.DosDateTime,
+               [&] { return DecodeZipMethod(entry) && ~CrcRegister == entry.CRC; });
 }
 
 } // namespace vro

@@ -80,19 +80,10 @@ void TUnZOO::ExtractEntry(const TSelectedEntry& selected) {
     Crc16Register = 0;
     BuildOutputName(name);
     if (!BeginEntry(name, DosToDateTime(entry.DosDateTime))) return;
-    bool decoded = false;
-    try {
-        if (!CreateOutputFile(name)) RaiseError(E_FOPEN, OutputName);
+    WriteEntry(name, kNoStoredAttributes, entry.DosDateTime, [&] {
         Decode(entry);
-        decoded = true;
-    } catch (const ERunEnded&) {
-        FinishEntry(kNoStoredAttributes, entry.DosDateTime);
-        throw;
-    } catch (const EVroError&) {
-        // Reported when raised; this entry fails, the next one goes on.
-    }
-    FinishEntry(kNoStoredAttributes, entry.DosDateTime);
-    ReportEnd(decoded && Crc16Register == entry.Crc, name);
+        return Crc16Register == entry.Crc;
+    });
 }
 
 void TUnZOO::Decode(const TZooEntry& entry) {
