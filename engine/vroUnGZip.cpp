@@ -9,6 +9,7 @@
 
 #include "engine/vroBytes.h"
 #include "engine/vroCrc.h"
+#include "engine/vroEntrySink.h"
 #include "engine/vroExtractors.h"
 #include "engine/vroHelpers.h"
 #include "engine/vroTarHeader.h"
@@ -359,30 +360,15 @@ void TUnGZIP::ExtractSingleFile(uint8_t magic1) {
     ReportEnd(decoded, name);
 }
 
-// A short write raises inside the sink; it is kept and raised again once the
-// decoder has unwound, so the decoders never see an exception.
-TCodecOutput TUnGZIP::EntryOutput(std::optional<EVroError>& writeError) {
-    return [this, &writeError](const uint8_t* data, size_t size) {
-        try {
-            WriteBlock(&Output(), nullptr, true, static_cast<int64_t>(size), crc32, false,
-                       const_cast<uint8_t*>(data));
-            return true;
-        } catch (const EVroError& e) {
-            writeError = e;
-            return false;
-        }
-    };
-}
-
 // Every member is decoded and checked against its own trailer; false when one
 // fails its CRC or length (the end report then says so).
 bool TUnGZIP::DecodeGZipEntry() {
     ArcFile.Seek(0, platform::SeekOrigin::Begin);
     StartEntryProgress(ArchiveSize, ArchiveTotal);
     CrcRegister = 0xFFFFFFFF;
-    std::optional<EVroError> writeError;
-    const TGZipOutcome o = DecodeGZip(EntryInput(false, ArchiveSize), EntryOutput(writeError));
-    if (writeError) throw *writeError;
+    const TEntrySink sink(*this, Output(), crc32);
+    const TGZipOutcome o = DecodeGZip(EntryInput(false, ArchiveSize), sink.Output());
+    sink.RaiseIfFailed();
     if (o.Result == TGZipResult::CrcMismatch || o.Result == TGZipResult::SizeMismatch) return false;
     if (o.Result != TGZipResult::Done) RaiseError(GZipErrorCode(o.Result), ArchiveFile());
     return true;
@@ -392,9 +378,9 @@ bool TUnGZIP::DecodeCompressEntry() {
     ArcFile.Seek(0, platform::SeekOrigin::Begin);
     StartEntryProgress(ArchiveSize, ArchiveTotal);
     CrcRegister = 0;
-    std::optional<EVroError> writeError;
-    const TLzwResult r = DecompressLzw(EntryInput(false, ArchiveSize), EntryOutput(writeError));
-    if (writeError) throw *writeError;
+    const TEntrySink sink(*this, Output(), crc32);
+    const TLzwResult r = DecompressLzw(EntryInput(false, ArchiveSize), sink.Output());
+    sink.RaiseIfFailed();
     if (r != TLzwResult::Done) RaiseError(LzwErrorCode(r), ArchiveFile());
     return true;
 }

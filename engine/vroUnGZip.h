@@ -67,7 +67,6 @@ private:
     void ExtractSingleFile(uint8_t magic1);
     bool DecodeGZipEntry();
     bool DecodeCompressEntry();
-    TCodecOutput EntryOutput(std::optional<EVroError>& writeError);
 };
 
 } // namespace vro

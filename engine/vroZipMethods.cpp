@@ -2,8 +2,8 @@
 // entry's output. The decoders pull input through EntryInput and push output
 // through WriteBlock, which computes the CRC the end-of-entry check compares.
 #include <algorithm>
-#include <optional>
 
+#include "engine/vroEntrySink.h"
 #include "engine/vroInflate.h"
 #include "engine/vroLegacyZip.h"
 #include "engine/vroUnBase.h"
@@ -67,20 +67,8 @@ bool TUnBase::DecodeZipMethod(const TSelectedEntry& entry) {
         0, encrypted ? entry.PackedSize - kZipEncryptionHeaderSize : entry.PackedSize);
     StartEntryProgress(packed, ArchiveTotal);
     const TCodecInput input = EntryInput(encrypted, packed);
-    // A short write raises inside the sink; it is kept and raised again once the
-    // decoder has unwound, so the decoders never see an exception.
-    std::optional<EVroError> writeError;
-    const TCodecOutput output = [&](const uint8_t* data, size_t size) {
-        try {
-            // WriteBlock changes the bytes only when asked to decipher them.
-            WriteBlock(&Output(), nullptr, true, static_cast<int64_t>(size), crc32, false,
-                       const_cast<uint8_t*>(data));
-            return true;
-        } catch (const EVroError& e) {
-            writeError = e;
-            return false;
-        }
-    };
+    const TEntrySink sink(*this, Output(), crc32);
+    const TCodecOutput& output = sink.Output();
     const uint64_t unpacked = static_cast<uint64_t>(std::max<int64_t>(0, entry.UnpackedSize));
 
     try {
@@ -91,7 +79,7 @@ bool TUnBase::DecodeZipMethod(const TSelectedEntry& entry) {
             // files would otherwise spend their time setting decoders up.
             if (!inflater_) inflater_ = std::make_unique<TInflater>();
             const TInflateResult r = inflater_->Inflate(input, output);
-            if (writeError) throw *writeError;
+            sink.RaiseIfFailed();
             if (r != TInflateResult::Done) RaiseError(InflateErrorCode(r), OutputName);
         } else if (entry.Method == zmShrunk || entry.Method == zmImploded ||
                    (entry.Method >= zmReduced1 && entry.Method <= zmReduced4)) {
@@ -99,7 +87,7 @@ bool TUnBase::DecodeZipMethod(const TSelectedEntry& entry) {
                                     : entry.Method == zmImploded
                                         ? Explode(input, output, entry.Flags, unpacked)
                                         : Expand(input, output, entry.Method - 1, unpacked);
-            if (writeError) throw *writeError;
+            sink.RaiseIfFailed();
             if (const auto code = LegacyErrorCode(r)) RaiseError(*code, OutputName);
         } else {
             RaiseError(E_UNSUPPORTEDMETHOD, OutputName);

@@ -1,36 +1,22 @@
 // The integrity tester over arbitrary bytes: detection picks the extractor, which
 // walks its headers and decodes every entry with its output discarded. A seed is
 // simply a small archive file.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "engine/vroZipCheck.h"
-
-namespace {
-
-const std::string& ScratchPath() {
-    static const std::string path =
-        "/tmp/brindle-extract-fuzz-" + std::to_string(getpid()) + ".bin";
-    return path;
-}
-
-} // namespace
+#include "fuzz/ScratchFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(ScratchPath().c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    const std::string path = fuzzing::WriteScratchFile("brindle-extract-fuzz-", data, size);
+    if (path.empty()) return 0;
 
     vro::TZipCheck check;
     check.SetFileSpec({"*.*"});
     check.SetPasswords({"secret"});
     check.OnStatus = [](vro::TZipCommon&, const std::string&, bool) {};
-    check.SetArchiveFile(ScratchPath());
+    check.SetArchiveFile(path);
     check.TestArchive();
     return 0;
 }
