@@ -8,10 +8,13 @@
 #include "engine/vroCrc.h"
 #include "engine/vroErrors.h"
 #include "engine/vroUnArc.h"
+#include "support/Bytes.h"
 #include "support/ExtractLog.h"
 #include "support/TempDir.h"
 
 using namespace vro;
+using testing_support::Le16;
+using testing_support::Le32;
 using testing_support::ReadFileBytes;
 using testing_support::RunExtractor;
 using testing_support::TempDir;
@@ -131,13 +134,6 @@ TEST(ArcCodecs, NoiseEndsEveryMethod) {
 // ---------------------------------------------------------------------------
 // The extractor over hand-built archives
 
-std::string LE(uint32_t v, int bytes) {
-    std::string s;
-    for (int i = 0; i < bytes; ++i)
-        s += static_cast<char>(v >> (8 * i));
-    return s;
-}
-
 std::string Name13(const std::string& name) {
     return name + std::string(13 - name.size(), '\0');
 }
@@ -145,14 +141,14 @@ std::string Name13(const std::string& name) {
 std::string Entry(uint8_t method, const std::string& name, const std::string& packed,
                   const std::string& plain, uint16_t crcFlip = 0) {
     const uint16_t crc = Crc16Update(0, plain.data(), plain.size()) ^ crcFlip;
-    return std::string("\x1A") + static_cast<char>(method) + Name13(name) + LE(packed.size(), 4) +
-           LE(0x52CF, 2) + LE(0x6479, 2) + LE(crc, 2) + LE(plain.size(), 4) + packed;
+    return std::string("\x1A") + static_cast<char>(method) + Name13(name) + Le32(packed.size()) +
+           Le16(0x52CF) + Le16(0x6479) + Le16(crc) + Le32(plain.size()) + packed;
 }
 
 std::string Folder(const std::string& name, const std::string& chain) {
     const std::string nested = chain + "\x1A\x1F";
-    return std::string("\x1A\x1E") + Name13(name) + LE(nested.size(), 4) + LE(0, 4) + LE(0, 2) +
-           LE(0, 4) + nested;
+    return std::string("\x1A\x1E") + Name13(name) + Le32(nested.size()) + Le32(0) + Le16(0) +
+           Le32(0) + nested;
 }
 
 const std::string kEnd("\x1A\x00", 2);

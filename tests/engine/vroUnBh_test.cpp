@@ -9,22 +9,18 @@
 #include "engine/vroUnBh.h"
 #include "engine/vroZipPassword.h"
 #include "engine/vroZooHeader.h"
+#include "support/Bytes.h"
 #include "support/ExtractLog.h"
 #include "support/TempDir.h"
 
 using namespace vro;
+using testing_support::Le16;
+using testing_support::Le32;
 using testing_support::ReadFileBytes;
 using testing_support::RunExtractor;
 using testing_support::TempDir;
 
 namespace {
-
-std::string LE(uint32_t v, int bytes) {
-    std::string s;
-    for (int i = 0; i < bytes; ++i)
-        s += static_cast<char>(v >> (8 * i));
-    return s;
-}
 
 uint32_t Crc32(const std::string& s) {
     return ~Crc32Update(0xFFFFFFFF, s.data(), s.size());
@@ -32,10 +28,10 @@ uint32_t Crc32(const std::string& s) {
 
 std::string Header(const std::string& name, uint8_t flags, uint8_t method, size_t packed,
                    const std::string& plain, bool hasEntry = true) {
-    return std::string("BH\x05\x07", 4) + LE(hasEntry ? 37 + name.size() : 0, 2) + "\x25\x14\x14" +
-           static_cast<char>(flags) + static_cast<char>(method) + LE(0x52CF6479, 4) +
-           LE(packed, 4) + LE(plain.size(), 4) + LE(Crc32(plain), 4) + LE(0x20, 2) + LE(0, 4) +
-           LE(name.size(), 2) + LE(0, 2) + name;
+    return std::string("BH\x05\x07", 4) + Le16(hasEntry ? 37 + name.size() : 0) + "\x25\x14\x14" +
+           static_cast<char>(flags) + static_cast<char>(method) + Le32(0x52CF6479) + Le32(packed) +
+           Le32(plain.size()) + Le32(Crc32(plain)) + Le16(0x20) + Le32(0) + Le16(name.size()) +
+           Le16(0) + name;
 }
 
 std::string Entry(const std::string& name, uint8_t method, const std::string& packed,

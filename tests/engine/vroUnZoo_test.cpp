@@ -6,30 +6,26 @@
 #include "engine/vroCrc.h"
 #include "engine/vroErrors.h"
 #include "engine/vroUnZoo.h"
+#include "support/Bytes.h"
 #include "support/ExtractLog.h"
 #include "support/TempDir.h"
 
 using namespace vro;
+using testing_support::Le16;
+using testing_support::Le32;
 using testing_support::ReadFileBytes;
 using testing_support::RunExtractor;
 using testing_support::TempDir;
 
 namespace {
 
-std::string LE(uint32_t v, int bytes) {
-    std::string s;
-    for (int i = 0; i < bytes; ++i)
-        s += static_cast<char>(v >> (8 * i));
-    return s;
-}
-
-const std::string kTag = LE(0xFDC4A7DC, 4);
+const std::string kTag = Le32(0xFDC4A7DC);
 constexpr uint32_t kFirst = 64;
 constexpr uint32_t kEntrySize = 58;
 
 std::string ArchiveHeader() {
     std::string h = std::string("ZOO 2.10 Archive.\x1A", 18) + std::string(2, '\0') + kTag +
-                    LE(kFirst, 4) + LE(0u - kFirst, 4) + "\x02\x01";
+                    Le32(kFirst) + Le32(0u - kFirst) + "\x02\x01";
     return h + std::string(kFirst - h.size(), '\0');
 }
 
@@ -49,9 +45,9 @@ std::string Build(const std::vector<ZooMember>& specs) {
         const uint32_t dataPos = pos + kEntrySize;
         const uint32_t next = s.next ? s.next : dataPos + static_cast<uint32_t>(s.data.size());
         const uint16_t crc = Crc16Update(0, s.data.data(), s.data.size());
-        std::string e = kTag + "\x01" + static_cast<char>(s.method) + LE(next, 4) + LE(dataPos, 4) +
-                        LE(0x52CF, 2) + LE(0x6479, 2) + LE(crc, 2) + LE(s.data.size(), 4) +
-                        LE(s.data.size(), 4) + "\x02\x01" + static_cast<char>(s.deleted) +
+        std::string e = kTag + "\x01" + static_cast<char>(s.method) + Le32(next) + Le32(dataPos) +
+                        Le16(0x52CF) + Le16(0x6479) + Le16(crc) + Le32(s.data.size()) +
+                        Le32(s.data.size()) + "\x02\x01" + static_cast<char>(s.deleted) +
                         std::string(7, '\0') + s.name + std::string(13 - s.name.size(), '\0');
         zoo += e + std::string(kEntrySize - e.size(), '\0') + s.data;
     }

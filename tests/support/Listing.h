@@ -1,11 +1,15 @@
 // Runs the catalogue over one archive and keeps what it reported, for tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/vroVireo.h"
+#include "support/TempDir.h"
 
 namespace testing_support {
 
@@ -59,6 +63,23 @@ inline std::vector<std::string> Names(const Listing& l) {
     for (const ListedEntry& e : l.entries)
         names.push_back(e.name);
     return names;
+}
+
+// Lists cuts of a real archive (every length below denseUntil, then every stride
+// bytes): a cut must end its walk without a crash or a hang and list only names
+// the whole archive lists. Returns the whole archive's names.
+inline std::vector<std::string> ExpectCutsListKnownNames(const std::string& whole,
+                                                         const std::string& fileName,
+                                                         size_t denseUntil, size_t stride) {
+    TempDir dir;
+    const std::vector<std::string> all = Names(ListArchive(dir.Write(fileName, whole)));
+    EXPECT_FALSE(all.empty()) << fileName;
+    for (size_t cut = 0; cut < whole.size(); cut += cut < denseUntil ? 1 : stride) {
+        const Listing l = ListArchive(dir.Write(fileName, whole.substr(0, cut)));
+        for (const std::string& name : Names(l))
+            EXPECT_NE(std::find(all.begin(), all.end(), name), all.end()) << "cut at " << cut;
+    }
+    return all;
 }
 
 } // namespace testing_support
